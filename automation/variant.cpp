@@ -2,9 +2,9 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <optional>
-#include <stdexcept>
 
 #include "automation/wide_string.h"
 
@@ -74,16 +74,11 @@ std::optional<double> parseLocaleNumber(const std::string& text) {
   }
   if (i != end) return std::nullopt;
   // strtod reads the same locale's separator, so the canonical text parses whole.
-  double value = 0;
-  std::size_t used = 0;
-  try {
-    value = std::stod(canonical, &used);
-  } catch (const std::out_of_range&) {
-    return std::numeric_limits<double>::infinity();
-  } catch (const std::invalid_argument&) {
-    return std::nullopt;
-  }
-  if (used != canonical.size()) return std::nullopt;
+  // Out of range it answers +-HUGE_VAL (refused later) or, for a magnitude
+  // below the smallest double, a value that rounds to 0 like any tiny number.
+  char* used = nullptr;
+  const double value = std::strtod(canonical.c_str(), &used);
+  if (used != canonical.c_str() + canonical.size()) return std::nullopt;
   return value;
 }
 
