@@ -636,7 +636,8 @@ int Simulator::run() {
     return kFailureExit;
   }
   int exitCode = 0;
-  while (true) {
+  bool running = true;
+  while (running) {
     std::vector<pollfd> fds{{signalPipe[0], POLLIN, 0}};
     if (lineFd_ >= 0) fds.push_back({lineFd_, POLLIN, 0});
     if (clientFd_ >= 0) fds.push_back({clientFd_, POLLIN, 0});
@@ -658,13 +659,14 @@ int Simulator::run() {
       break;
     }
     if (fds[0].revents & POLLIN) break;  // SIGINT or SIGTERM
-    for (std::size_t i = 1; i < fds.size() && ready > 0; ++i) {
+    for (std::size_t i = 1; running && i < fds.size() && ready > 0; ++i) {
       if (fds[i].revents == 0) continue;
       if (fds[i].fd == lineFd_) {
         if (fds[i].revents & (POLLERR | POLLHUP | POLLNVAL) && !(fds[i].revents & POLLIN)) {
           std::fprintf(stderr, "tarvik-sim: the line closed; nothing more to answer\n");
           exitCode = kFailureExit;
-          goto done;
+          running = false;
+          continue;
         }
         onLineBytes();
       } else if (fds[i].fd == clientFd_) {
@@ -676,7 +678,6 @@ int Simulator::run() {
     if (lineFd_ >= 0 && !pending_.empty() && Clock::now() >= lastByte_ + silence()) onLineSilence();
     sendDue();
   }
-done:
   closeTransport();
   return exitCode;
 }
