@@ -93,14 +93,14 @@ struct Parser {
     const bool hasParity = [&] {
       const auto slash = rest.rfind('/');
       if (slash == std::string_view::npos) return false;
-      const auto last = rest.substr(slash + 1);
+      const auto last = trimmed(rest.substr(slash + 1));
       return !last.empty() && !number(last);
     }();
     const int wanted = hasParity ? 4 : 3;
     for (int i = 0; i < wanted; ++i) {
       const auto slash = rest.rfind('/');
       if (slash == std::string_view::npos) return fail("Incomplete serial settings", kSerialForm);
-      fields.push_back(rest.substr(slash + 1));
+      fields.push_back(trimmed(rest.substr(slash + 1)));
       rest = rest.substr(0, slash);
     }
     c.port = std::string(trimmed(rest));
@@ -171,8 +171,8 @@ struct Parser {
     Connection c;
     if (semicolon != std::string_view::npos)
       if (auto bad = settings(text.substr(semicolon + 1), c)) return *bad;
-    if (startsWithNoCase(head, kSerialScheme)) return serial(head.substr(kSerialScheme.size()), c);
-    if (startsWithNoCase(head, kTcpScheme)) return tcp(head.substr(kTcpScheme.size()), c);
+    if (startsWithNoCase(head, kSerialScheme)) return serial(trimmed(head.substr(kSerialScheme.size())), c);
+    if (startsWithNoCase(head, kTcpScheme)) return tcp(trimmed(head.substr(kTcpScheme.size())), c);
     return fail("Unknown connection kind",
                 std::string(kSerialForm) + " or " + std::string(kTcpForm));
   }
