@@ -198,7 +198,7 @@ void ModbusLine::trace(char direction, const std::uint8_t* bytes, std::size_t si
     text += part;
   }
   std::fprintf(stderr, "%02d:%02d:%02d.%03ld %c%s%s%s\n", local.tm_hour, local.tm_min, local.tm_sec,
-               now.tv_nsec / 1000000, direction, text.c_str(), note.empty() ? "" : "  ", note.c_str());
+               now.tv_nsec / 1000000, direction, text.c_str(), note.empty() ? "" : (text.empty() ? " " : "  "), note.c_str());
 }
 
 bool ModbusLine::drain(std::string* why) {
@@ -291,12 +291,25 @@ ModbusLine::Attempt ModbusLine::once(int station, const std::vector<std::uint8_t
   while (true) {
     const auto left = std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now());
     if (left.count() <= 0) break;
-    setTimeout(ctx_, left, false);
+    // Wait for the first byte here, so that a frame that starts but never
+    // ends is told apart from silence.
+    pollfd p{fd_, POLLIN, 0};
+    const timespec ts{static_cast<time_t>(left.count() / 1000000), static_cast<long>(left.count() % 1000000) * 1000};
+    const int ready = ::ppoll(&p, 1, &ts, nullptr);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0) return {Got::Lost, 0, 0, errorText(errno)};
+    if (ready == 0) break;
+    if (!(p.revents & POLLIN)) return {Got::Lost, 0, 0, "hang-up"};
+    setTimeout(ctx_, std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()), false);
     std::uint8_t rsp[MODBUS_TCP_MAX_ADU_LENGTH] = {};
     const int rc = modbus_receive_confirmation(ctx_, rsp);
     const int error = errno;
     if (rc < 0) {
-      if (error == ETIMEDOUT) break;
+      if (error == ETIMEDOUT) {
+        trace('<', nullptr, 0, "(incomplete answer)");
+        lastByte_ = Clock::now();
+        return {Got::Malformed, 0, 0, "the frame stopped short"};
+      }
       if (error == EMBBADCRC) {
         trace('<', rsp, 0, "(CRC error)");
         lastByte_ = Clock::now();

@@ -236,7 +236,7 @@ TEST(DriverSim, RetriesAnEveryOtherFaultAndReportsAPersistentOne) {
       {"drop", st::kDriverTimeout, "Module 8 did not answer within 300 ms (2 attempts)"},
       {"crc", st::kDriverDamagedFrame, "Module 8 answered with a damaged frame (CRC error)"},
       {"station", st::kDriverWrongStation, "Module 9 answered instead of module 8"},
-      {"truncate", 0, ""},
+      {"truncate", st::kDriverDamagedFrame, "Module 8 sent a malformed answer (the frame stopped short)"},
       {"garbage", 0, ""},
   };
   for (const auto& c : cases) {
