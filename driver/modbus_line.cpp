@@ -175,7 +175,9 @@ Outcome ModbusLine::open(const conntext::Connection& connection) {
 
 Outcome ModbusLine::reopen() {
   if (!haveConnection_) return {status::kDriverNotConnected, "Not connected: call SetConnection first"};
-  return open(connection_);
+  Outcome reopened = open(connection_);
+  if (!reopened.ok()) lost_ = true;  // try again with the next operation
+  return reopened;
 }
 
 Outcome ModbusLine::lineLost(const std::string& why) {

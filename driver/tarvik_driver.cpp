@@ -54,7 +54,11 @@ Outcome TarvikDriver::ready() {
   if (!connected_) return {status::kDriverNotConnected, "Not connected: call SetConnection first"};
   if (station_ == 0)
     return {status::kDriverNotConnected, "Not connected: no module address set (SetAddress 1 to 247)"};
-  if (line_.lost()) return line_.reopen();  // once per operation; a failure leaves it lost
+  if (line_.lost()) {  // once per operation; a failure leaves it lost for the next one
+    Outcome reopened = line_.reopen();
+    if (!reopened.ok()) reopened.description = "The line is still lost: " + reopened.description;
+    return reopened;
+  }
   return {};
 }
 

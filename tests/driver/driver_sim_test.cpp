@@ -300,6 +300,8 @@ TEST(DriverSim, ReopensTheSameAliasAfterTheSimulatorRestarts) {
     EXPECT_EQ(tarvik->ReadBlock(1, 0, 2, &data), st::kDriverLineLost);
     EXPECT_EQ(lastError().rfind("Lost the line to COM7 (" + firstPty + "): ", 0), 0u);
   }
+  EXPECT_EQ(tarvik->ReadBlock(1, 0, 2, &data), st::kDriverPortNotFound);
+  EXPECT_EQ(lastError(), "The line is still lost: COM7 (/dev/ttyS6) does not exist");
   SimulatorProcess again({"--pty", "--name", "COM7", "--inputs", "44"});
   Variant io;
   ASSERT_EQ(tarvik->ReadBlock(2, 0, 2, &io), st::kOk) << lastError();
