@@ -3,9 +3,9 @@
 namespace ui {
 namespace {
 
-std::vector<ControlSpec> buildLayout() {
+std::vector<ControlRow> buildLayout() {
   using K = ControlKind;
-  std::vector<ControlSpec> c{
+  std::vector<ControlRow> c{
       {"Label1", K::Label, "", "Spojení:", {16, 16, 39, 13}, -1, true},
       {"Label2", K::Label, "", "Adresa:", {16, 48, 36, 13}, -1, true},
       {"spojeni", K::Edit, "", "serialPort:COM3/38400/8/2", {56, 16, 161, 21}, 0, true},
@@ -47,8 +47,8 @@ std::vector<ControlSpec> buildLayout() {
 
 }  // namespace
 
-const std::vector<ControlSpec>& formLayout() {
-  static const std::vector<ControlSpec> layout = buildLayout();
+const std::vector<ControlRow>& formLayout() {
+  static const std::vector<ControlRow> layout = buildLayout();
   return layout;
 }
 

@@ -10,7 +10,7 @@ namespace ui {
 
 enum class ControlKind { Label, Edit, Button, GroupBox, CheckBox };
 
-struct ControlSpec {
+struct ControlRow {
   QString name;
   ControlKind kind;
   QString parent;  // empty: the window itself
@@ -26,6 +26,6 @@ inline constexpr int kDesignedLeft = 245;
 inline constexpr int kDesignedTop = 137;
 
 // In creation order, parents before their children.
-const std::vector<ControlSpec>& formLayout();
+const std::vector<ControlRow>& formLayout();
 
 }  // namespace ui

@@ -110,26 +110,26 @@ void TForm1::buildFromLayout() {
   // Tab order runs through the window's controls, descending into each group
   // box at its place; collect focusable controls per parent first.
   std::map<QString, std::map<int, QWidget*>> byParentAndTab;
-  for (const ui::ControlSpec& spec : ui::formLayout()) {
-    QWidget* parent = spec.parent.isEmpty() ? this : findChild<QWidget*>(spec.parent);
+  for (const ui::ControlRow& row : ui::formLayout()) {
+    QWidget* parent = row.parent.isEmpty() ? this : findChild<QWidget*>(row.parent);
     QWidget* widget = nullptr;
-    switch (spec.kind) {
-      case ui::ControlKind::Label: widget = new QLabel(spec.text, parent); break;
-      case ui::ControlKind::Edit: widget = new ui::SelectingEdit(spec.text, parent); break;
-      case ui::ControlKind::GroupBox: widget = new QGroupBox(spec.text, parent); break;
-      case ui::ControlKind::CheckBox: widget = new QCheckBox(spec.text, parent); break;
+    switch (row.kind) {
+      case ui::ControlKind::Label: widget = new QLabel(row.text, parent); break;
+      case ui::ControlKind::Edit: widget = new ui::SelectingEdit(row.text, parent); break;
+      case ui::ControlKind::GroupBox: widget = new QGroupBox(row.text, parent); break;
+      case ui::ControlKind::CheckBox: widget = new QCheckBox(row.text, parent); break;
       case ui::ControlKind::Button: {
-        auto* button = new QPushButton(spec.text, parent);
+        auto* button = new QPushButton(row.text, parent);
         // Enter clicks the focused button; no button is the default one.
         button->setAutoDefault(true);
         widget = button;
         break;
       }
     }
-    widget->setObjectName(spec.name);
-    widget->setGeometry(spec.geometry);
-    widget->setEnabled(spec.enabled);
-    if (spec.tabOrder >= 0) byParentAndTab[spec.parent][spec.tabOrder] = widget;
+    widget->setObjectName(row.name);
+    widget->setGeometry(row.geometry);
+    widget->setEnabled(row.enabled);
+    if (row.tabOrder >= 0) byParentAndTab[row.parent][row.tabOrder] = widget;
   }
 
   std::vector<QWidget*> chain;
