@@ -646,13 +646,16 @@ int Simulator::run() {
     std::optional<Clock::time_point> wake;
     if (!outgoing_.empty()) wake = outgoing_.front().due;
     if (lineFd_ >= 0 && !pending_.empty()) wake = std::min(wake.value_or(Clock::time_point::max()), lastByte_ + silence());
-    int timeout = -1;
+    // To the microsecond: a wait rounded up to whole milliseconds would add up
+    // to 1 ms to every answer and spoil the emulated line speed.
+    timespec timeout{};
     if (wake) {
-      const auto left = std::chrono::ceil<std::chrono::milliseconds>(*wake - Clock::now()).count();
-      timeout = static_cast<int>(std::clamp<long long>(left, 0, 60000));
+      const auto left = std::chrono::duration_cast<std::chrono::microseconds>(*wake - Clock::now()).count();
+      const long long us = std::clamp<long long>(left, 0, 60000000);
+      timeout = {static_cast<time_t>(us / 1000000), static_cast<long>(us % 1000000) * 1000};
     }
 
-    const int ready = ::poll(fds.data(), fds.size(), timeout);
+    const int ready = ::ppoll(fds.data(), fds.size(), wake ? &timeout : nullptr, nullptr);
     if (ready < 0 && errno != EINTR) {
       std::fprintf(stderr, "tarvik-sim: poll failed: %s\n", std::strerror(errno));
       exitCode = kFailureExit;
