@@ -41,21 +41,20 @@ Sample runOnce(const char* program) {
   char chunk[256];
   // A window that never paints is killed after 30 s.
   const std::int64_t guard = start + 30'000'000'000LL;
-  while (bench::monotonicNs() < guard) {
+  bool ended = false;  // its output closed: it is exiting
+  while (!ended && bench::monotonicNs() < guard) {
     pollfd p{out[0], POLLIN, 0};
     if (::poll(&p, 1, 200) <= 0) continue;
     const ssize_t n = ::read(out[0], chunk, sizeof chunk);
-    if (n <= 0) break;
-    text.append(chunk, static_cast<std::size_t>(n));
+    if (n <= 0) ended = true;
+    else text.append(chunk, static_cast<std::size_t>(n));
   }
   ::close(out[0]);
   int status = 0;
   rusage usage{};
-  if (::wait4(pid, &status, WNOHANG, &usage) != pid) {
-    ::kill(pid, SIGKILL);
-    ::wait4(pid, &status, 0, &usage);
-    return {};
-  }
+  if (!ended) ::kill(pid, SIGKILL);
+  ::wait4(pid, &status, 0, &usage);
+  if (!ended) return {};
   const auto at = text.find("frame ");
   if (at == std::string::npos || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return {};
   const long long frame = std::atoll(text.c_str() + at + 6);

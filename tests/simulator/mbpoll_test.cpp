@@ -48,21 +48,20 @@ MbpollRun runMbpoll(std::vector<std::string> args) {
   ::close(out[1]);
   MbpollRun run;
   const auto deadline = Clock::now() + std::chrono::seconds(20);
-  while (Clock::now() < deadline) {
+  bool ended = false;  // its output closed: it is exiting
+  while (!ended && Clock::now() < deadline) {
     pollfd p{out[0], POLLIN, 0};
     if (::poll(&p, 1, 100) <= 0) continue;
     char chunk[1024];
     const ssize_t n = ::read(out[0], chunk, sizeof chunk);
-    if (n <= 0) break;
-    run.output.append(chunk, static_cast<std::size_t>(n));
+    if (n <= 0) ended = true;
+    else run.output.append(chunk, static_cast<std::size_t>(n));
   }
   ::close(out[0]);
   int status = 0;
-  if (::waitpid(pid, &status, WNOHANG) != pid) {
-    ::kill(pid, SIGKILL);  // past the guard: it hung
-    ::waitpid(pid, &status, 0);
-    return run;
-  }
+  if (!ended) ::kill(pid, SIGKILL);  // past the guard: it hung
+  ::waitpid(pid, &status, 0);
+  if (!ended) return run;
   run.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   return run;
 }
