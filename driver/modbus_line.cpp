@@ -213,8 +213,9 @@ bool ModbusLine::drain(std::string* why) {
   }
   const auto start = Clock::now();
   if (answerMayBeLate_) {
+    // Counted from the time-out (lastByte_ marks it): an operator who pauses
+    // after a failure does not wait again.
     quiet = std::chrono::milliseconds(connection_.timeoutMs);
-    lastByte_ = start;
     answerMayBeLate_ = false;
   }
   // A line that never falls silent is not waited for beyond this.
@@ -354,6 +355,7 @@ ModbusLine::Attempt ModbusLine::once(int station, const std::vector<std::uint8_t
   }
   if (!mismatch.empty()) return {Got::Malformed, 0, 0, mismatch};
   trace('<', nullptr, 0, "(no answer)");
+  lastByte_ = Clock::now();
   return {Got::Timeout, 0, 0, {}};
 }
 
