@@ -10,23 +10,15 @@
 #include "automation/wide_string.h"
 #include "device/tarvik.h"
 #include "driver/tarvik_driver.h"
+#include "tests/driver/driver_fixture.h"
 
 namespace soak {
 
 using Bytes = std::vector<std::uint8_t>;
 using Clock = std::chrono::steady_clock;
 
-inline std::shared_ptr<device::ITarvik> makeDriver() {
-  automation::initializeApartment();
-  driver::registerTarvikDriver();
-  automation::ClassId id;
-  std::shared_ptr<automation::Dispatch> object;
-  std::shared_ptr<device::ITarvik> tarvik;
-  if (automation::classIdFromName(device::kDriverClassName, &id) != 0 ||
-      automation::createInstance(id, &object) != 0 || automation::queryInterface(object, &tarvik) != 0)
-    return nullptr;
-  return tarvik;
-}
+// Created the way the window creates it.
+using drvtest::makeDriver;
 
 struct Failure {
   bool present = false;  // any error information at all
