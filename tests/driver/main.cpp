@@ -2,18 +2,10 @@
 // own before anything runs, so no test ever sees or changes the real one.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <string>
+#include "tests/fixtures/private_runtime_folder.h"
 
 int main(int argc, char** argv) {
-  char pattern[] = "/tmp/vark-drv-test-XXXXXX";
-  const char* folder = ::mkdtemp(pattern);
-  if (!folder) return 2;
-  ::setenv("XDG_RUNTIME_DIR", folder, 1);
+  const testenv::PrivateRuntimeFolder runtime("drv-test");
   testing::InitGoogleTest(&argc, argv);
-  const int result = RUN_ALL_TESTS();
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
-  return result;
+  return RUN_ALL_TESTS();
 }

@@ -2,17 +2,10 @@
 // whole run, so the simulator's COM3 never meets the operator's.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
+#include "tests/fixtures/private_runtime_folder.h"
 
 int main(int argc, char** argv) {
-  char pattern[] = "/tmp/vark-soak-XXXXXX";
-  const char* folder = ::mkdtemp(pattern);
-  if (!folder) return 2;
-  ::setenv("XDG_RUNTIME_DIR", folder, 1);
+  const testenv::PrivateRuntimeFolder runtime("soak");
   testing::InitGoogleTest(&argc, argv);
-  const int result = RUN_ALL_TESTS();
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
-  return result;
+  return RUN_ALL_TESTS();
 }

@@ -1,9 +1,6 @@
 // The whole stack: the window offscreen, the real driver, the simulated module
 // on a pseudo-terminal under the alias COM3, clicked as an operator would.
 #include <gtest/gtest.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +8,7 @@
 
 #include "automation/registry.h"
 #include "driver/tarvik_driver.h"
+#include "tests/fixtures/private_runtime_folder.h"
 #include "tests/fixtures/simulator_harness.h"
 #include "ui/error_box.h"
 #include "ui/tform1.h"
@@ -112,9 +110,8 @@ TEST_F(Stack, MissingPortIsReportedAtConnect) {
 
 int main(int argc, char** argv) {
   // The port alias folder lives under the runtime folder: keep ours private.
-  char pattern[] = "/tmp/vark-stack-XXXXXX";
-  scratch = mkdtemp(pattern);
-  setenv("XDG_RUNTIME_DIR", scratch.c_str(), 1);
+  const testenv::PrivateRuntimeFolder runtime("stack");
+  scratch = runtime.path();
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
   ::testing::InitGoogleTest(&argc, argv);
@@ -122,6 +119,5 @@ int main(int argc, char** argv) {
   automation::initializeApartment();
   const int result = RUN_ALL_TESTS();
   automation::uninitializeApartment();
-  std::filesystem::remove_all(scratch);
   return result;
 }
